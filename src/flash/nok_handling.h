@@ -1,0 +1,7 @@
+// The modem's error answers "NOK1" to "NOK4", and the restart of the erase.
+#pragma once
+
+// 1: go on (job_state tells how); 0: abandon the job.
+int handle_nok(const char* reply);
+// 1: restart prepared (ST_OPEN_IMAGE stored); 0: abandon.
+int offer_restart(const char* question);

@@ -1,0 +1,11 @@
+#include "platform/platform.h"
+
+namespace platform {
+
+Services& services()
+{
+    static Services installed;
+    return installed;
+}
+
+}  // namespace platform
