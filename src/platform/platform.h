@@ -122,6 +122,10 @@ public:
     virtual WindowEvent next_event() = 0;
     // A descriptor that polls readable when an event may be waiting, or -1.
     virtual int event_fd() const { return -1; }
+    // Sleep until a window event may be waiting, the serial descriptor is
+    // readable, or max_ms have passed. Lets the main loop idle while the job
+    // only polls; returning early is always safe.
+    virtual void idle_wait(int serial_fd, uint32_t max_ms) = 0;
 };
 
 // The installed backends. Every pointer must be set before the core runs.

@@ -78,6 +78,13 @@ platform::WindowEvent ScriptedWindow::next_event()
     return event;
 }
 
+void ScriptedWindow::idle_wait(int, uint32_t max_ms)
+{
+    ++idle_wait_calls;
+    if (clock)
+        clock->advance(max_ms);
+}
+
 const Box* ScriptedWindow::find_box(const std::string& caption) const
 {
     for (const Box& box : boxes)
@@ -223,6 +230,7 @@ Doubles::Doubles()
     s.debug = &debug;
     s.serial = &modem;
     s.window = &window;
+    window.clock = &clock;
 }
 
 Doubles::~Doubles()

@@ -75,6 +75,10 @@ public:
     bool open_file_dialog(platform::OpenFileRequest& request) override;
     void destroy_main_window() override { ++destroy_calls; }
     platform::WindowEvent next_event() override;
+    // Idle waits pass time on the fake clock, as a real one would.
+    void idle_wait(int serial_fd, uint32_t max_ms) override;
+    FakeClock* clock = nullptr;
+    int idle_wait_calls = 0;
 
     const Box* find_box(const std::string& caption) const;
 };
