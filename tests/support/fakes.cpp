@@ -62,6 +62,8 @@ bool ScriptedWindow::open_file_dialog(platform::OpenFileRequest& request)
     }
     dialog_filter_index = request.filter_index;
     dialog_default_extension = request.default_extension ? request.default_extension : "";
+    dialog_file_must_exist = request.file_must_exist;
+    dialog_hide_read_only = request.hide_read_only;
     if (!dialog_result)
         return false;
     std::snprintf(request.file, request.file_size, "%s", dialog_path.c_str());
@@ -78,10 +80,15 @@ platform::WindowEvent ScriptedWindow::next_event()
     return event;
 }
 
-void ScriptedWindow::idle_wait(int, uint32_t max_ms)
+void ScriptedWindow::idle_wait(int serial_fd, uint32_t max_ms)
 {
     ++idle_wait_calls;
-    if (clock)
+    idle_serial_fds.push_back(serial_fd);
+    if (!events.empty())
+        return;
+    if (modem && serial_fd >= 0 && serial_fd == modem->poll_fd())
+        modem->wait_readable(max_ms);
+    else if (clock)
         clock->advance(max_ms);
 }
 
@@ -231,6 +238,7 @@ Doubles::Doubles()
     s.serial = &modem;
     s.window = &window;
     window.clock = &clock;
+    window.modem = &modem;
 }
 
 Doubles::~Doubles()

@@ -42,6 +42,8 @@ struct Box {
     unsigned flags;
 };
 
+class FakeModem;
+
 class ScriptedWindow : public platform::WindowSide {
 public:
     std::vector<Box> boxes;
@@ -61,6 +63,8 @@ public:
     std::string dialog_filter;  // with NULs as '|'
     int dialog_filter_index = 0;
     std::string dialog_default_extension;
+    bool dialog_file_must_exist = false;
+    bool dialog_hide_read_only = false;
     bool dialog_result = false;
     std::string dialog_path;
     std::string dialog_file_title;
@@ -75,10 +79,15 @@ public:
     bool open_file_dialog(platform::OpenFileRequest& request) override;
     void destroy_main_window() override { ++destroy_calls; }
     platform::WindowEvent next_event() override;
-    // Idle waits pass time on the fake clock, as a real one would.
+    // Idle waits pass time on the fake clock, as a real one would. They
+    // return at once while an event is queued, and wake at the modem's next
+    // arrival when asked to watch its descriptor (serial_fd equal to the
+    // modem's poll_fd, see FakeModem::fake_poll_fd).
     void idle_wait(int serial_fd, uint32_t max_ms) override;
     FakeClock* clock = nullptr;
     int idle_wait_calls = 0;
+    std::vector<int> idle_serial_fds;         // serial_fd of each idle wait
+    FakeModem* modem = nullptr;               // set by Doubles
 
     const Box* find_box(const std::string& caption) const;
 };
@@ -136,9 +145,19 @@ public:
     bool read(void* dest, uint32_t count, uint32_t& got) override;
     bool write(const void* data, uint32_t count) override;
     void clear_break() override { ++clear_break_calls; }
-    void transmit_char(char ch) override { immediate_chars.push_back(ch); }
+    void transmit_char(char ch) override
+    {
+        immediate_chars.push_back(ch);
+        if (on_transmit_char)
+            on_transmit_char(ch);
+    }
+    // Called for every character sent ahead of the output; may call feed().
+    std::function<void(char)> on_transmit_char;
     void close() override;
     void wait_readable(uint32_t max_ms) override;
+    // The descriptor reported by poll_fd; -1 (none) unless a test sets it.
+    int fake_poll_fd = -1;
+    int poll_fd() const override { return fake_poll_fd; }
 
     int clear_break_calls = 0;
 
