@@ -77,6 +77,10 @@ struct FlashJob {
     int32_t image_eof;
     uint8_t addr_high;
     uint16_t addr_low;
+
+    // Outcome: 1 once ST_DONE has reported success, so a front end can tell
+    // success from failure after the main loop has ended.
+    int32_t job_succeeded;
 };
 
 // The program-wide instance, zero at start.

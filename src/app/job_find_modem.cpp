@@ -43,7 +43,6 @@ void start_resident_loader()
 
 void step_init()
 {
-    clear_job_outcome();
     job.image_eof = 0;
     log_line("FLASH: Flash init state");
     if (job.com_port == 0)

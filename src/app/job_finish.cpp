@@ -13,8 +13,6 @@
 
 namespace {
 
-bool success_reported = false;
-
 void report_failure(const char* text, const char* caption)
 {
     main_window_message_box(text, caption, platform::mb::ICON_EXCLAMATION);
@@ -26,12 +24,7 @@ void report_failure(const char* text, const char* caption)
 
 bool job_succeeded()
 {
-    return success_reported;
-}
-
-void clear_job_outcome()
-{
-    success_reported = false;
+    return job.job_succeeded != 0;
 }
 
 void step_not_responding()
@@ -47,7 +40,7 @@ void step_flash_error()
 
 void step_done()
 {
-    success_reported = true;
+    job.job_succeeded = 1;
     copy_text(job.str_out1, "Programming Successfully Completed.");
     job.progress_done = job.progress_total;
 

@@ -26,9 +26,6 @@ void step_done();
 void step_teardown();
 void step_exit();
 
-// Forgets a success reported by an earlier job (step_init calls it).
-void clear_job_outcome();
-
 // Called by a step that only polls: the job has nothing to do for up to ms
 // milliseconds unless the serial device (when watch_serial) or the window has
 // something. job_step clears it before every step.

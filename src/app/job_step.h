@@ -19,6 +19,6 @@ struct JobIdle {
 };
 JobIdle job_idle();
 
-// True once the job has reported success (ST_DONE) since it entered ST_INIT.
-// Lets a front end tell success from failure after the loop has ended.
+// True once the job has reported success (ST_DONE). Lets a front end tell
+// success from failure after the main loop has ended.
 bool job_succeeded();
