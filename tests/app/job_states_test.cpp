@@ -187,8 +187,9 @@ TEST_F(JobStates, ProbeResultsChooseTheNextState)
         job_step();
         EXPECT_EQ(job.job_state, c.state);
         EXPECT_EQ(job.com_port, 4);
-        if (c.log)
+        if (c.log) {
             EXPECT_TRUE(d.debug.logged(c.log));
+        }
         EXPECT_TRUE(job.port_open) << "the port stays open for the next states";
     }
 }
@@ -236,8 +237,9 @@ TEST_F(JobStates, OpenLoaderRefusals)
         EXPECT_EQ(job.cur_file, nullptr);
         expect_box(d.window, c.text, c.caption, mb::ICON_EXCLAMATION);
         EXPECT_TRUE(d.modem.writes.empty());
-        if (!c.loader)
+        if (!c.loader) {
             EXPECT_EQ(job.progress_total, 555) << "an unknown size keeps the old mark";
+        }
     }
 }
 
