@@ -24,13 +24,16 @@ const std::string END_RECORD = ":00000001FF";
 
 }  // namespace
 
-TEST(ModemLoader, FirstLineIsAnsweredOnlyWhenTheEraseIsOver)
+TEST(ModemLoader, FirstLineWaitsForTheEraseThenEachRecordTakesItsTime)
 {
     ModemConfig config = resident_modem();
     config.erase_ms = 5000;
+    config.record_ms = 30;
     ModemRig rig(config);
     rig.say("AT&&FGO\r");
     EXPECT_EQ(rig.say(RECORD_AT_0 + "\r", 4999), "");
+    EXPECT_EQ(rig.wait(1), "OK\r\n");
+    EXPECT_EQ(rig.say(END_RECORD + "\r", 29), "");
     EXPECT_EQ(rig.wait(1), "OK\r\n");
 }
 

@@ -109,11 +109,10 @@ std::vector<std::string> lines_of(const std::string& text)
     return lines;
 }
 
-// The flasher's full load: probe, loader download, image, "Y".
+// The flasher's full load: loader download, image, "Y".
 void full_load(int fd, const std::string& loader, const std::string& image)
 {
     EXPECT_EQ(talk(fd, "AT&&F\r"), "AT&&F\r\r\nOK\r\n");
-    EXPECT_EQ(talk(fd, "AT&&FFL\r"), "AT&&FFL\r");  // no resident loader: no answer
     std::string last;
     for (const std::string& record : lines_of(loader))
         last = talk(fd, "at&&f" + record + "\r");
