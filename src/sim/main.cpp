@@ -123,6 +123,7 @@ int main(int argc, char** argv)
     }
     if (options.action != sim::SimAction::Serve)
         return make_sample(options);
+    install_signal_handlers();
 
     JobResults results(options);
     if (!results.load_expected())
@@ -140,7 +141,6 @@ int main(int argc, char** argv)
     std::printf("%s\n", path.c_str());
     std::fflush(stdout);
 
-    install_signal_handlers();
     sim::Modem modem(options.modem);
     sim::ServeSettings settings{options.paced, options.exit_after_job, options.verbose};
     server.serve(

@@ -233,6 +233,7 @@ Results (when a job ends):
                          address programmed, as a binary file
   --expect IMAGE.hex     compare the flash with the image; exit status 0 when
                          the last comparison found them equal, else 1
+Exit status 2: bad options, or a file or line that cannot be opened.
 
 Sample files (written at once, exit 0):
   --make-image OUT.hex   a valid image: --type, --sector (hex, default 40),
