@@ -204,6 +204,10 @@ Modem:
   --no-echo              do not echo commands
   --erase-ms N           erase time of a starting loader (default 200)
   --record-ms N          programming time per image record (default 0)
+  A completely programmed image becomes the firmware when the job ends: its
+  first record's type letter, sector size and checksum make the new resident
+  loader. A job cut short leaves the modem in its resident loader, or dead
+  (silent) after a downloaded loader erased the whole chip.
 
 Faults:
   --fault KIND[:ARG]@WHERE   (repeatable)
