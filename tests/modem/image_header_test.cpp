@@ -37,7 +37,7 @@ protected:
     {
         fs::path path = dir_ / "image.hex";
         std::ofstream(path, std::ios::binary) << content;
-        std::snprintf(job.image_path, sizeof job.image_path, "%s", path.c_str());
+        std::snprintf(job.image_path, sizeof job.image_path, "%s", path.string().c_str());
     }
 
     // An earlier, valid header left in rx_buf: none of it may show through.
@@ -109,7 +109,7 @@ TEST_F(ImageHeader, UnopenableFileIsReportedAndChangesNothing)
     job.image_type = MT_USB;
     job.image_sector = 16;
     job.image_checksum = KEPT_CHECKSUM;
-    std::snprintf(job.image_path, sizeof job.image_path, "%s", (dir_ / "missing.hex").c_str());
+    std::snprintf(job.image_path, sizeof job.image_path, "%s", (dir_ / "missing.hex").string().c_str());
 
     EXPECT_FALSE(read_image_header());
     ASSERT_EQ(d.window.boxes.size(), 1u);
