@@ -1,5 +1,7 @@
 #include "sim/flash_memory.h"
 
+#include "sim/sample_files.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -36,17 +38,7 @@ uint32_t FlashMemory::program(uint32_t address, const uint8_t* data, size_t coun
 
 bool FlashMemory::write_binary(const std::string& path, std::string& error) const
 {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        error = path + ": " + std::strerror(errno);
-        return false;
-    }
-    bool ok = std::fwrite(bytes_.data(), 1, written_end_, file) == written_end_;
-    if (std::fclose(file) != 0)
-        ok = false;
-    if (!ok)
-        error = path + ": write failed";
-    return ok;
+    return write_whole_file(path, reinterpret_cast<const char*>(bytes_.data()), written_end_, error);
 }
 
 }  // namespace sim

@@ -43,7 +43,7 @@ int make_sample(const sim::SimOptions& options)
                            ? sim::make_image_text(options.image)
                            : sim::make_loader_text(options.modem.loader_version.value_or(sim::DEFAULT_LOADER_VERSION));
     std::string error;
-    if (!sim::write_text_file(options.output_file, text, error)) {
+    if (!sim::write_whole_file(options.output_file, text.data(), text.size(), error)) {
         complain(error);
         return 2;
     }

@@ -73,14 +73,14 @@ std::string make_loader_text(const std::string& version)
     return text;
 }
 
-bool write_text_file(const std::string& path, const std::string& text, std::string& error)
+bool write_whole_file(const std::string& path, const char* data, size_t size, std::string& error)
 {
     FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) {
         error = path + ": " + std::strerror(errno);
         return false;
     }
-    bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    bool ok = std::fwrite(data, 1, size, file) == size;
     if (std::fclose(file) != 0)
         ok = false;
     if (!ok)

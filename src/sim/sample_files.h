@@ -25,6 +25,7 @@ std::string make_image_text(const ImageSpec& spec);
 // (NUL-terminated), then the end-of-file record.
 std::string make_loader_text(const std::string& version);
 
-bool write_text_file(const std::string& path, const std::string& text, std::string& error);
+// Writes the bytes as the whole file, binary; on failure `error` names the path and why.
+bool write_whole_file(const std::string& path, const char* data, size_t size, std::string& error);
 
 }  // namespace sim
