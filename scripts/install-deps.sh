@@ -6,6 +6,7 @@ packages=(
   cmake make g++ pkg-config
   libgtest-dev libgmock-dev
   srecord
+  libgtk-3-dev xvfb xdotool imagemagick
 )
 
 missing=()
