@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # One run of flashloader.exe under Wine against the simulated modem, with the
 # user's part (the file dialog, the message boxes) played by xdotool:
-#   e2e_run.sh flash|silent MODEMSIM FLASHLOADER_EXE WORK_DIR WINE_PREFIX
+#   e2e_run.sh flash|close|silent MODEMSIM FLASHLOADER_EXE WORK_DIR WINE_PREFIX
 # flash:  a modem on COM4 without a resident loader; the whole job must end in
 #         success with the modem's flash equal to the image.
+# close:  the same, but the user closes the window while the image streams
+#         and confirms; the job must end at once and not report success.
 # silent: COM2 and COM1 lead to a modem that answers nothing; the job must
 #         report "Modem is not responding".
 # Needs an X display (run it under xvfb-run). Everything it starts is ended
@@ -43,7 +45,7 @@ trap cleanup EXIT
 # --- the modem --------------------------------------------------------------
 args=()
 case $scenario in
-flash)
+flash | close)
   rm -f "$prefix/dosdevices/com4"
   # Slow enough programming for a screenshot while the image streams.
   "$modemsim" --link "$prefix/dosdevices/com4" --type I --record-ms 20 --expect image.hex >sim.out 2>sim.err &
@@ -70,12 +72,13 @@ fi
 
 # --- the program and its user -----------------------------------------------
 # +debugstr puts the debug log on standard error, +win the texts of windows.
+: >wine.log
 WINEDEBUG=-all,+debugstr,+win wine "$exe" "${args[@]}" >exe.out 2>wine.log &
 exe_pid=$!
 
 boxes=()
 declare -A answered  # X window ids of boxes already answered
-shot=0
+streaming=0
 start=$SECONDS
 answer() {  # window id [keys]
   xdotool windowfocus --sync "$1" 2>/dev/null || return 1
@@ -84,11 +87,17 @@ answer() {  # window id [keys]
 while kill -0 "$exe_pid" 2>/dev/null; do
   if ((SECONDS - start > deadline_s)); then
     fail "no end after $deadline_s s"
+    WINEPREFIX=$prefix wineserver -k
     break
   fi
-  # Screenshot once the status shows a quarter or more of the image sent.
-  if [ "$scenario" = flash ] && ((!shot)) && grep -q -E 'L"Programming the Flash\\n<[2-9][0-9]%' wine.log; then
-    import -window root streaming.png && shot=1
+  # Once the status shows a quarter or more of the image sent: a screenshot,
+  # or the user closes the window (Alt+F4).
+  if ((!streaming)) && grep -q -E 'L"Programming the Flash\\n<[2-9][0-9]%' wine.log; then
+    streaming=1
+    case $scenario in
+    flash) import -window root streaming.png ;;
+    close) answer "$(xdotool search --onlyvisible --name '^Flash - ' | head -n1)" alt+F4 ;;
+    esac
   fi
   for w in $(xdotool search --onlyvisible --name '.' 2>/dev/null); do
     [ -n "${answered[$w]:-}" ] && continue
@@ -140,6 +149,14 @@ flash)
     has_line "$line"
   done
   [ -s streaming.png ] || fail "no screenshot of the streaming"
+  ;;
+close)
+  [ "$exe_status" = 1 ] || fail "flashloader.exe exit status $exe_status, expected 1"
+  [ "$sim_status" = 1 ] || fail "modemsim status $sim_status, expected 1 (the flash not equal to the image)"
+  ((streaming)) || fail "the image never streamed"
+  [ "${boxes[*]}" = "Choose File to Download You May Have Cooked the Flash Chip!" ] || fail "boxes: ${boxes[*]}"
+  grep -q -F 'Are you Sure you want to Kill the Flash Loader?' wine.log || fail "no question before closing"
+  has_line "FLASH: Flash Destroy Window"
   ;;
 silent)
   [ "$exe_status" = 1 ] || fail "flashloader.exe exit status $exe_status, expected 1"
