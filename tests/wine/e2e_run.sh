@@ -38,6 +38,7 @@ cleanup() {
   fi
 }
 trap cleanup EXIT
+trap 'exit 1' TERM INT HUP
 
 "$modemsim" --make-image image.hex --type I --size 8192 >/dev/null || exit 2
 "$modemsim" --make-loader flashldr.hex >/dev/null || exit 2
