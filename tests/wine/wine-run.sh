@@ -1,10 +1,16 @@
 #!/usr/bin/env bash
 # Runs a Windows program under Wine in its own prefix:
-#   wine-run.sh PREFIX PROGRAM [ARGS...]
+#   wine-run.sh [--stop-server] PREFIX PROGRAM [ARGS...]
 # With no program it only makes sure the prefix exists. The prefix is made on
 # first use (wineboot, about ten seconds); a lock keeps parallel test runs
-# from making it twice.
+# from making it twice. --stop-server ends the prefix's Wine server after the
+# program: a server started on one X display cannot serve the next one.
 set -euo pipefail
+stop_server=0
+if [ "${1:-}" = --stop-server ]; then
+  stop_server=1
+  shift
+fi
 prefix=$1
 shift
 
@@ -23,4 +29,10 @@ mkdir -p "$(dirname "$prefix")"
 if (($# == 0)); then
   exit 0
 fi
-exec wine "$@"
+if ((!stop_server)); then
+  exec wine "$@"
+fi
+status=0
+wine "$@" || status=$?
+wineserver -k || true
+exit $status

@@ -38,6 +38,7 @@ int line_height(const TEXTMETRICA& metrics)
 
 void create_controls(HWND window, const CREATESTRUCTA* creation)
 {
+    core_destroys = false;
     handles.app_instance = creation->hInstance;
     handles.main_window = window;
     handles.status_text = CreateWindowExA(0, "static", "Flash", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, window, nullptr,
