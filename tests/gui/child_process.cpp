@@ -72,6 +72,12 @@ bool ChildProcess::start(const std::vector<std::string>& argv_texts, const Child
     return pid_ > 0;
 }
 
+void ChildProcess::send_signal(int signal_number)
+{
+    if (pid_ > 0)
+        kill(pid_, signal_number);
+}
+
 int ChildProcess::wait_exit(uint32_t limit_ms)
 {
     for (uint32_t waited = 0; pid_ > 0; waited += STEP_MS) {

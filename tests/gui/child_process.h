@@ -27,6 +27,7 @@ public:
 
     bool start(const std::vector<std::string>& argv, const ChildOptions& options = {});
     bool running() const { return pid_ > 0; }
+    void send_signal(int signal_number);
     // The exit status once it has ended within limit_ms; -1 when it was
     // ended by a signal or still runs after the limit.
     int wait_exit(uint32_t limit_ms);

@@ -19,7 +19,7 @@ struct CommandCase {
     bool simulate;
 };
 
-TEST(CommandLine, FirstCharacterOfFirstPlainArgumentChoosesPort)
+TEST(GtkCommandLine, FirstCharacterOfFirstPlainArgumentChoosesPort)
 {
     const CommandCase cases[] = {
         {{}, 4, false},        {{"0"}, 4, false},           {{"2"}, 2, false},
@@ -38,7 +38,7 @@ TEST(CommandLine, FirstCharacterOfFirstPlainArgumentChoosesPort)
     }
 }
 
-TEST(CommandLine, UnknownOptionIsRefused)
+TEST(GtkCommandLine, UnknownOptionIsRefused)
 {
     const char* argv[] = {"flashloader", "--simulte"};
     CommandLine line;
@@ -47,7 +47,7 @@ TEST(CommandLine, UnknownOptionIsRefused)
     EXPECT_NE(error.find("--simulte"), std::string::npos);
 }
 
-TEST(DisplayText, AnyBytesBecomePrintableUtf8)
+TEST(GtkDisplayText, AnyBytesBecomePrintableUtf8)
 {
     struct Case {
         const char* in;
@@ -71,7 +71,7 @@ TEST(DisplayText, AnyBytesBecomePrintableUtf8)
     EXPECT_EQ(display_text(nullptr, true), "");
 }
 
-TEST(FileFilters, PairsBecomeCaseBlindGlobs)
+TEST(GtkFileFilters, PairsBecomeCaseBlindGlobs)
 {
     const char pairs[] = "Hex files (*.hex)\0*.hex\0All files\0*.*\0Two\0*.a;*.b1\0";
     std::vector<FileFilterSpec> filters = parse_file_filters(pairs);
@@ -83,13 +83,13 @@ TEST(FileFilters, PairsBecomeCaseBlindGlobs)
     EXPECT_EQ(filters[2].globs, (std::vector<std::string>{"*.[aA]", "*.[bB]1"}));
 }
 
-TEST(FileFilters, DescriptionWithoutPatternsEndsTheList)
+TEST(GtkFileFilters, DescriptionWithoutPatternsEndsTheList)
 {
     const char pairs[] = "Hex\0*.hex\0Lone\0\0";
     EXPECT_EQ(parse_file_filters(pairs).size(), 1u);
 }
 
-TEST(FileChoice, TypedNameMeansAnExistingFile)
+TEST(GtkFileChoice, TypedNameMeansAnExistingFile)
 {
     TempDir dir;
     write_file(dir.file("image.hex"), ":00000001FF\n");

@@ -22,7 +22,7 @@ VirtualDisplay::VirtualDisplay()
     options.extra_fd = fds[1];
     // -displayfd: Xvfb takes a free display and writes its number once it
     // accepts clients.
-    bool started = server_.start({"Xvfb", "-displayfd", "3", "-screen", "0", "1024x768x24", "-nolisten", "tcp"},
+    bool started = server_.start({"Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"},
                                  options);
     close(fds[1]);
     std::string number;
@@ -45,7 +45,9 @@ ToolResult VirtualDisplay::tool(const std::vector<std::string>& argv)
 std::string VirtualDisplay::find_window(const std::string& title_regex, uint32_t limit_ms)
 {
     for (uint32_t waited = 0; waited <= limit_ms; waited += SEARCH_STEP_MS) {
-        ToolResult found = tool({"xdotool", "search", "--name", title_regex});
+        // Only mapped windows: GTK names a window before it maps it, and an
+        // unmapped window cannot take the focus.
+        ToolResult found = tool({"xdotool", "search", "--onlyvisible", "--name", title_regex});
         if (found.status == 0 && !found.out.empty())
             return found.out.substr(0, found.out.find('\n'));
         usleep(SEARCH_STEP_MS * 1000);

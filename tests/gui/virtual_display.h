@@ -15,7 +15,7 @@ public:
     VirtualDisplay();
     const std::string& name() const { return name_; }  // ":N"
 
-    // The id of the first window whose title matches the regular
+    // The id of the first mapped window whose title matches the regular
     // expression, waiting up to limit_ms for it; "" when none came.
     std::string find_window(const std::string& title_regex, uint32_t limit_ms);
     std::string window_title(const std::string& window);

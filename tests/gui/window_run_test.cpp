@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <unistd.h>
 
@@ -28,7 +29,7 @@ bool process_mentions(const std::string& text)
     return false;
 }
 
-class WindowRunTest : public ::testing::Test {
+class GtkWindowRunTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -82,6 +83,20 @@ protected:
 
     bool logged(const std::string& text) { return read_file(dir.file("flashloader.log")).find(text) != std::string::npos; }
 
+    // Runs until the image streams, the screen showing it.
+    void run_until_streaming()
+    {
+        choose_image();
+        ASSERT_TRUE(wait_until([&] { return logged("FLASH: Flash loader code download success"); }))
+            << read_file(dir.file("flashloader.log"));
+        usleep(STREAMING_SHOT_DELAY_MS * 1000);
+    }
+
+    void TearDown() override
+    {
+        EXPECT_FALSE(logged("Sanitizer")) << read_file(dir.file("flashloader.log"));
+    }
+
     // Finds the window titled as the pattern says and sends it the keys.
     void answer(const std::string& title_regex, const std::vector<std::pair<std::string, std::string>>& input)
     {
@@ -105,17 +120,13 @@ protected:
     ChildProcess flasher;
 };
 
-TEST_F(WindowRunTest, WholeFlashEndsWithTheImageInTheModem)
+TEST_F(GtkWindowRunTest, WholeFlashEndsWithTheImageInTheModem)
 {
     start_modem({"--record-ms", "40"});
     start_flashloader({});
     std::string main_window = display.find_window("^Flash Loader Ver:4.4$", LIMIT_MS);
     ASSERT_FALSE(main_window.empty());
-    choose_image();
-
-    ASSERT_TRUE(wait_until([&] { return logged("FLASH: Flash loader code download success"); }))
-        << read_file(dir.file("flashloader.log"));
-    usleep(STREAMING_SHOT_DELAY_MS * 1000);
+    run_until_streaming();
     EXPECT_EQ(display.window_title(main_window), "Flash - firmware.hex");
     std::filesystem::create_directories(GUI_ARTIFACT_DIR);
     EXPECT_TRUE(display.screenshot(GUI_ARTIFACT_DIR "/streaming.png"));
@@ -126,7 +137,7 @@ TEST_F(WindowRunTest, WholeFlashEndsWithTheImageInTheModem)
 }
 
 // The erase question has No as its default button: Return declines.
-TEST_F(WindowRunTest, ReturnAtTheEraseQuestionEndsWithoutProgramming)
+TEST_F(GtkWindowRunTest, ReturnAtTheEraseQuestionEndsWithoutProgramming)
 {
     start_modem({"--resident", "40:1234"});
     start_flashloader({});
@@ -139,14 +150,29 @@ TEST_F(WindowRunTest, ReturnAtTheEraseQuestionEndsWithoutProgramming)
     EXPECT_EQ(read_file(flash_out), "") << "nothing may have been programmed";
 }
 
+// SIGTERM is the window's close: while the image is written the user is
+// asked first, Yes being the default, and the job then releases the modem.
+TEST_F(GtkWindowRunTest, CloseWhileStreamingAsksAndYesStopsTheJob)
+{
+    start_modem({"--record-ms", "40"});
+    start_flashloader({});
+    run_until_streaming();
+    flasher.send_signal(SIGTERM);
+    answer("^You May Have Cooked the Flash Chip!$", {{"key", "Return"}});
+
+    EXPECT_EQ(flasher.wait_exit(LIMIT_MS), JOB_FAILED) << read_file(dir.file("flashloader.log"));
+    EXPECT_TRUE(logged("FLASH: Flash Destroy Window"));
+    EXPECT_EQ(modem.wait_exit(LIMIT_MS), 1) << "the image was not written to its end";
+}
+
 // --simulate brings its own modem and files and leaves nothing behind.
-TEST_F(WindowRunTest, SimulateRunsAWholeJobAndCleansUp)
+TEST_F(GtkWindowRunTest, SimulateRunsAWholeJobAndCleansUp)
 {
     std::string scratch = dir.file("tmp");
     std::filesystem::create_directory(scratch);
     start_flashloader({"--simulate"}, {{"TMPDIR", scratch}});
-    // The proposed modem.hex is selected: Return takes it.
-    answer("^Choose File to Download$", {{"key", "Return"}});
+    // The dialog starts in the scratch directory that holds the sample image.
+    answer("^Choose File to Download$", {{"key", "ctrl+l"}, {"type", "modem.hex"}, {"key", "Return"}});
     answer("All Done", {{"key", "Return"}});
 
     EXPECT_EQ(flasher.wait_exit(LIMIT_MS), 0) << read_file(dir.file("flashloader.log"));

@@ -7,10 +7,6 @@
 
 namespace {
 
-// Fits a small screen; GTK's own default is wider than many.
-constexpr int DIALOG_WIDTH = 720;
-constexpr int DIALOG_HEIGHT = 480;
-
 void add_filters(GtkFileChooser* chooser, const platform::OpenFileRequest& request)
 {
     std::vector<FileFilterSpec> specs = parse_file_filters(request.filter);
@@ -88,7 +84,6 @@ bool run_open_file_dialog(GtkWindow* parent, platform::OpenFileRequest& request)
                                                     GTK_FILE_CHOOSER_ACTION_OPEN, "_Cancel", GTK_RESPONSE_CANCEL,
                                                     "_Open", GTK_RESPONSE_ACCEPT, nullptr);
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
-    gtk_window_set_default_size(GTK_WINDOW(dialog), DIALOG_WIDTH, DIALOG_HEIGHT);
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
     gtk_file_chooser_set_local_only(chooser, TRUE);
     add_filters(chooser, request);
