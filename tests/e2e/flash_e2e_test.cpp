@@ -205,6 +205,23 @@ TEST_F(FlashJob, CtrlCWhileStreamingAsksThenReleasesTheModem)
     EXPECT_TRUE(has(modem, "<< Y\n") || has(modem, "\\rY\n")) << modem;
 }
 
+TEST_F(FlashJob, CtrlCOutsideImageWritingEndsTheJobAtOnce)
+{
+    make_files();
+    std::string device = start_modem({"--fault", "silent@cmd=1-"});
+    E2eProcess cli;
+    start_cli(cli, {"--yes", "-d", device, "image.hex"});
+    ASSERT_TRUE(cli.wait_for_output("Trying Comm 1 \n", JOB_LIMIT_MS)) << cli.output();
+    cli.send_signal(SIGINT);  // taken once the probe's blocking dialogue returns
+    int status = cli.wait_exit(JOB_LIMIT_MS);
+    std::string log = read_file(path("cli.log"));
+
+    EXPECT_EQ(status, 3) << cli.output() << log;
+    EXPECT_FALSE(has(cli.output(), "Kill the Flash Loader")) << cli.output();
+    EXPECT_FALSE(has(cli.output(), "Modem is not responding")) << cli.output();
+    EXPECT_FALSE(has(log, "FLASH: Flash Destroy Window")) << log;
+}
+
 TEST_F(FlashJob, WithoutAModemEveryPortIsTriedThenTheUserIsTold)
 {
     make_files();
