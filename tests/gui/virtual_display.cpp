@@ -1,5 +1,6 @@
 #include "virtual_display.h"
 
+#include <chrono>
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -13,13 +14,14 @@ constexpr uint32_t TYPE_DELAY_MS = 5;
 
 }  // namespace
 
-VirtualDisplay::VirtualDisplay()
+VirtualDisplay::VirtualDisplay(const std::string& log_path)
 {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0)
         return;
     ChildOptions options;
     options.extra_fd = fds[1];
+    options.err_path = log_path;
     // -displayfd: Xvfb takes a free display and writes its number once it
     // accepts clients.
     bool started = server_.start({"Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"},
@@ -44,7 +46,8 @@ ToolResult VirtualDisplay::tool(const std::vector<std::string>& argv)
 
 std::string VirtualDisplay::find_window(const std::string& title_regex, uint32_t limit_ms)
 {
-    for (uint32_t waited = 0; waited <= limit_ms; waited += SEARCH_STEP_MS) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit_ms);
+    while (std::chrono::steady_clock::now() < deadline) {
         // Only mapped windows: GTK names a window before it maps it, and an
         // unmapped window cannot take the focus.
         ToolResult found = tool({"xdotool", "search", "--onlyvisible", "--name", title_regex});

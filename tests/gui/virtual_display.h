@@ -11,8 +11,9 @@
 
 class VirtualDisplay {
 public:
-    // Starts Xvfb; name() is empty when it could not start.
-    VirtualDisplay();
+    // Starts Xvfb, its messages going to log_path; name() is empty when it
+    // could not start.
+    explicit VirtualDisplay(const std::string& log_path);
     const std::string& name() const { return name_; }  // ":N"
 
     // The id of the first mapped window whose title matches the regular

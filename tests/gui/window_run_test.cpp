@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <unistd.h>
@@ -73,12 +74,13 @@ protected:
     template <typename Condition>
     bool wait_until(Condition done)
     {
-        for (uint32_t waited = 0; waited <= LIMIT_MS; waited += STEP_MS) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(LIMIT_MS);
+        while (std::chrono::steady_clock::now() < deadline) {
             if (done())
                 return true;
             usleep(STEP_MS * 1000);
         }
-        return false;
+        return done();
     }
 
     bool logged(const std::string& text) { return read_file(dir.file("flashloader.log")).find(text) != std::string::npos; }
@@ -101,7 +103,8 @@ protected:
     void answer(const std::string& title_regex, const std::vector<std::pair<std::string, std::string>>& input)
     {
         std::string window = display.find_window(title_regex, LIMIT_MS);
-        ASSERT_FALSE(window.empty()) << "no window " << title_regex << "\n" << read_file(dir.file("flashloader.log"));
+        ASSERT_FALSE(window.empty()) << "no window " << title_regex << "\n"
+                                     << read_file(dir.file("flashloader.log")) << read_file(dir.file("xvfb.log"));
         ASSERT_TRUE(display.focus_and_send(window, input));
     }
 
@@ -112,7 +115,7 @@ protected:
     }
 
     TempDir dir;
-    VirtualDisplay display;
+    VirtualDisplay display{dir.file("xvfb.log")};
     std::string image = dir.file("firmware.hex");
     std::string link = dir.file("COM4");
     std::string flash_out = dir.file("flash.bin");
@@ -125,7 +128,7 @@ TEST_F(GtkWindowRunTest, WholeFlashEndsWithTheImageInTheModem)
     start_modem({"--record-ms", "40"});
     start_flashloader({});
     std::string main_window = display.find_window("^Flash Loader Ver:4.4$", LIMIT_MS);
-    ASSERT_FALSE(main_window.empty());
+    ASSERT_FALSE(main_window.empty()) << read_file(dir.file("flashloader.log")) << read_file(dir.file("xvfb.log"));
     run_until_streaming();
     EXPECT_EQ(display.window_title(main_window), "Flash - firmware.hex");
     std::filesystem::create_directories(GUI_ARTIFACT_DIR);

@@ -7,6 +7,21 @@ constexpr unsigned BUTTONS_MASK = 0x000F;
 constexpr unsigned ICON_MASK = 0x00F0;
 constexpr unsigned DEFAULT_BUTTON_MASK = 0x0F00;
 
+// GTK 3.24 draws no icon of its own for the message type: reports get the
+// theme's warning sign beside their text.
+void add_warning_sign(GtkWidget* dialog)
+{
+    GtkWidget* text_area = gtk_message_dialog_get_message_area(GTK_MESSAGE_DIALOG(dialog));
+    GtkWidget* row = gtk_widget_get_parent(text_area);
+    if (!GTK_IS_BOX(row))
+        return;
+    GtkWidget* sign = gtk_image_new_from_icon_name("dialog-warning", GTK_ICON_SIZE_DIALOG);
+    gtk_widget_set_valign(sign, GTK_ALIGN_START);
+    gtk_box_pack_start(GTK_BOX(row), sign, FALSE, FALSE, 0);
+    gtk_box_reorder_child(GTK_BOX(row), sign, 0);
+    gtk_widget_show(sign);
+}
+
 }  // namespace
 
 int run_message_dialog(GtkWindow* parent, const char* text, const char* caption, unsigned flags)
@@ -20,6 +35,8 @@ int run_message_dialog(GtkWindow* parent, const char* text, const char* caption,
                                                type, question ? GTK_BUTTONS_YES_NO : GTK_BUTTONS_OK, "%s",
                                                display_text(text, true).c_str());
     gtk_window_set_title(GTK_WINDOW(dialog), display_text(caption, false).c_str());
+    if (warning)
+        add_warning_sign(dialog);
 
     int default_response = GTK_RESPONSE_OK;
     if (question)
