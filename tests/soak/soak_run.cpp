@@ -15,8 +15,9 @@ constexpr int DEVICE_LIMIT_MS = 10000;
 // it may also be left waiting (a job that never reached it), and is then ended.
 constexpr int MODEM_END_LIMIT_MS = 5000;
 
-const char* const SANITIZER_MARKS[] = {"AddressSanitizer", "LeakSanitizer", "UndefinedBehaviorSanitizer",
-                                       "runtime error:"};
+// What a sanitizer's report holds ("==PID==ERROR:" starts every report of
+// AddressSanitizer and LeakSanitizer, also one that refuses to start).
+const char* const SANITIZER_MARKS[] = {"==ERROR:", "AddressSanitizer", "LeakSanitizer", "runtime error:"};
 
 bool has(const std::string& text, const std::string& part)
 {
