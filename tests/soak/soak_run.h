@@ -11,7 +11,10 @@ struct SoakTools {
     std::string modemsim;  // modemsim
     std::string fd_audit;  // the shared library preloaded into the flasher
     std::string work_dir;  // where each run makes its own directory
-    int hang_limit_ms = 90000;
+    // The flasher allows 180 s for the first image line after an erase, so
+    // a run whose first line is lost rightly takes over three minutes; past
+    // this bound it counts as hung.
+    int hang_limit_ms = 240000;
 };
 
 struct RunResult {
