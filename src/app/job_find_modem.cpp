@@ -5,6 +5,7 @@
 #include "app/image_select.h"
 #include "app/job_states.h"
 #include "app/main_window.h"
+#include "flash/image_content.h"
 #include "flash/overlong_line.h"
 #include "modem/image_header.h"
 #include "modem/probe.h"
@@ -25,6 +26,19 @@ bool image_lines_fit()
     if (find_overlong_line(job.image_path, IMAGE_LINE_MAX_CHARS, LINE_ENDS_LF_OR_CR, &line_number) != 1)
         return true;
     report_overlong_line(job.image_path, line_number, IMAGE_LINE_MAX_CHARS);
+    return false;
+}
+
+// An empty or binary file is refused before any port is probed: the job
+// would erase the flash and then find nothing to program.
+bool image_is_hex_text()
+{
+    int line_number = 0;
+    int bad_byte = 0;
+    int content = check_image_content(job.image_path, &line_number, &bad_byte);
+    if (content == IMAGE_CONTENT_OK)
+        return true;
+    report_bad_image(job.image_path, content, line_number, bad_byte);
     return false;
 }
 
@@ -57,7 +71,7 @@ void step_select_image()
         return;
     }
     job.job_state = ST_PROBE_PORT;
-    if (!read_image_header() || !image_lines_fit())
+    if (!read_image_header() || !image_lines_fit() || !image_is_hex_text())
         job.job_state = ST_TEARDOWN;
     job.rx_buf[0] = '\0';
 }
