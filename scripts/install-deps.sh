@@ -7,6 +7,7 @@ packages=(
   libgtest-dev libgmock-dev
   srecord
   libgtk-3-dev xvfb xdotool imagemagick
+  clang libclang-rt-14-dev
 )
 
 # The Windows cross builds and their runs under Wine. Installed without

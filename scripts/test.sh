@@ -10,6 +10,16 @@ cmake -S . -B build/asan -DFLASHLOADER_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 cmake --build build/asan -j"$(nproc)"
 ctest --test-dir build/asan --output-on-failure -j"$(nproc)" --timeout 300
 
+# The fuzzers (clang, libFuzzer with ASan and UBSan): a short run of each over
+# its checked-in seeds; README.md tells how to run them longer.
+cmake -S fuzz -B build/fuzz -DCMAKE_CXX_COMPILER=clang++
+cmake --build build/fuzz -j"$(nproc)"
+for target in replies image_header line_framing; do
+  mkdir -p "build/fuzz/corpus/$target" "build/fuzz/artifacts/$target"
+  build/fuzz/fuzz_$target -max_total_time=20 -timeout=10 -print_final_stats=0 \
+    -artifact_prefix="build/fuzz/artifacts/$target/" "build/fuzz/corpus/$target" "fuzz/corpus/$target"
+done
+
 # The Windows program, cross-built with MinGW-w64. The 64-bit build runs its
 # unit tests under Wine, and whole jobs of flashloader.exe under Wine and Xvfb
 # against the simulator built above; the 32-bit build (the program as shipped)
