@@ -112,6 +112,8 @@ void FakeModem::on(const std::string& command, const std::string& reply, int use
 
 void FakeModem::feed(const std::string& text, uint32_t delay_ms)
 {
+    if (text.empty())
+        return;  // a serial line never delivers nothing
     uint32_t at = clock_.now + delay_ms;
     if (!arrivals_.empty() && static_cast<int32_t>(arrivals_.back().at - at) > 0)
         at = arrivals_.back().at;  // a serial line keeps its order
@@ -223,8 +225,10 @@ void FakeModem::wait_readable(uint32_t max_ms)
 {
     if (waiting_now() > 0)
         return;
+    // Time only moves forward: sleep to the next arrival or max_ms from now.
     uint32_t until = clock_.now + max_ms;
-    if (!arrivals_.empty() && static_cast<int32_t>(arrivals_.front().at - until) < 0)
+    if (!arrivals_.empty() && static_cast<int32_t>(arrivals_.front().at - clock_.now) > 0
+        && static_cast<int32_t>(arrivals_.front().at - until) < 0)
         until = arrivals_.front().at;
     clock_.now = until;
 }
