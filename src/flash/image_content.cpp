@@ -9,14 +9,6 @@
 
 namespace {
 
-const char* base_name(const char* path)
-{
-    const char* name = path;
-    for (const char* p = path; *p; ++p)
-        if (*p == '/' || *p == '\\')
-            name = p + 1;
-    return name;
-}
 
 bool is_text_byte(int c)
 {
@@ -53,12 +45,12 @@ int check_image_content(const char* path, int* line_number, int* bad_byte)
 void report_bad_image(const char* path, int content, int line_number, int bad_byte)
 {
     if (content == IMAGE_NOT_TEXT)
-        format_text(job.msg_buf, "%s is not an Intel HEX text file (byte 0x%02X in line %d).", base_name(path),
+        format_text(job.msg_buf, "%s is not an Intel HEX text file (byte 0x%02X in line %d).", file_base_name(path),
                     bad_byte & 0xFF, line_number);
     else if (content == IMAGE_NO_RECORD)
-        format_text(job.msg_buf, "%s holds no Intel HEX record.", base_name(path));
+        format_text(job.msg_buf, "%s holds no Intel HEX record.", file_base_name(path));
     else
-        format_text(job.msg_buf, "%s cannot be read.", base_name(path));
+        format_text(job.msg_buf, "%s cannot be read.", file_base_name(path));
     log_line(job.msg_buf);
     main_window_message_box(job.msg_buf, "Bad Image File", platform::mb::ICON_EXCLAMATION);
 }

@@ -8,19 +8,6 @@
 
 #include <cstring>
 
-namespace {
-
-const char* base_name(const char* path)
-{
-    const char* name = path;
-    for (const char* p = path; *p; ++p)
-        if (*p == '/' || *p == '\\')
-            name = p + 1;
-    return name;
-}
-
-}  // namespace
-
 int find_overlong_line(const char* path, int max_chars, LineEnds ends, int* line_number)
 {
     TextFile* file = text_open(path);
@@ -45,7 +32,7 @@ int find_overlong_line(const char* path, int max_chars, LineEnds ends, int* line
 void report_overlong_line(const char* path, int line_number, int max_chars)
 {
     format_text(job.msg_buf, "Line %d of %s is too long for the modem (more than %d characters).", line_number,
-                base_name(path), max_chars);
+                file_base_name(path), max_chars);
     log_line(job.msg_buf);
     main_window_message_box(job.msg_buf, "Line Too Long", platform::mb::ICON_EXCLAMATION);
 }

@@ -49,3 +49,12 @@ void text_close(TextFile* file)
     std::fclose(file->stream);
     delete file;
 }
+
+const char* file_base_name(const char* path)
+{
+    const char* name = path;
+    for (const char* p = path; *p; ++p)
+        if (*p == '/' || *p == '\\')
+            name = p + 1;
+    return name;
+}

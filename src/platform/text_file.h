@@ -14,3 +14,6 @@ TextFile* text_open(const char* path);
 // The next character (0-255), or TEXT_EOF at the end of the text.
 int text_getc(TextFile* file);
 void text_close(TextFile* file);
+
+// The name without its directory, for messages ("/a/b/modem.hex" gives "modem.hex").
+const char* file_base_name(const char* path);

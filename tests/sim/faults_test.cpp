@@ -1,4 +1,4 @@
-// Faults on demand: the SPEC syntax, which events they hit, and what the
+// Faults on demand: the --fault syntax, which events they hit, and what the
 // modem then does.
 #include "modem_rig.h"
 
