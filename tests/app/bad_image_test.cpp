@@ -25,8 +25,8 @@ TEST_F(BadImage, IsRefusedWithABoxNamingTheFileBeforeAnyPortIsOpened)
     } cases[] = {
         {"empty.hex", "", "empty.hex holds no Intel HEX record."},
         {"notes.hex", "no records here\r\n just text\n", "notes.hex holds no Intel HEX record."},
-        {"nul.hex", sample.substr(0, sample.find('\n') + 1) + std::string(":10\0" "000\n", 7) + sample,
-         "nul.hex is not an Intel HEX text file (byte 0x00 in line 2)."},
+        {"zero_byte.hex", sample.substr(0, sample.find('\n') + 1) + std::string(":10\0" "000\n", 7) + sample,
+         "zero_byte.hex is not an Intel HEX text file (byte 0x00 in line 2)."},
         {"high.hex", "\x7F" "ELF\x02\x01\n", "high.hex is not an Intel HEX text file (byte 0x7F in line 1)."},
     };
     for (const Case& c : cases) {
