@@ -79,8 +79,8 @@ bool VirtualDisplay::focus_and_send(const std::string& window,
     return true;
 }
 
-bool VirtualDisplay::screenshot(const std::string& png_path)
+bool VirtualDisplay::screenshot(const std::string& window, const std::string& png_path)
 {
     // import, not xwd: xwd leaves GTK's dialogs black.
-    return tool({"import", "-window", "root", png_path}).status == 0;
+    return tool({"import", "-window", window, png_path}).status == 0;
 }

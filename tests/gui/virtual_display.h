@@ -24,8 +24,8 @@ public:
     // keys and types the text given, in order: {"key", "ctrl+l"},
     // {"type", "/some/path"}.
     bool focus_and_send(const std::string& window, const std::vector<std::pair<std::string, std::string>>& input);
-    // The whole screen as a PNG.
-    bool screenshot(const std::string& png_path);
+    // The window (without the screen around it) as a PNG.
+    bool screenshot(const std::string& window, const std::string& png_path);
 
 private:
     ToolResult tool(const std::vector<std::string>& argv);

@@ -132,7 +132,7 @@ TEST_F(GtkWindowRunTest, WholeFlashEndsWithTheImageInTheModem)
     run_until_streaming();
     EXPECT_EQ(display.window_title(main_window), "Flash - firmware.hex");
     std::filesystem::create_directories(GUI_ARTIFACT_DIR);
-    EXPECT_TRUE(display.screenshot(GUI_ARTIFACT_DIR "/streaming.png"));
+    EXPECT_TRUE(display.screenshot(main_window, GUI_ARTIFACT_DIR "/streaming.png"));
 
     answer("All Done", {{"key", "Return"}});
     EXPECT_EQ(flasher.wait_exit(LIMIT_MS), 0) << read_file(dir.file("flashloader.log"));
