@@ -86,8 +86,14 @@ TEST_F(PtyPort, OpenIsExclusiveUntilClosed)
     platform::PosixSerial second;
     EXPECT_FALSE(second.open("COM7"));
     EXPECT_EQ(second.last_error(), static_cast<uint32_t>(EBUSY));
-    EXPECT_TRUE(d.debug.logged("COM7 (" + slave_path_ + "): Device or resource busy; another program holds the port "
-                               "(a terminal program, or a desktop modem manager probing new ports)"));
+    std::string kernel_name = slave_path_.substr(slave_path_.rfind('/') + 1);
+    EXPECT_TRUE(d.debug.logged("COM7 (" + slave_path_ +
+                               "): Device or resource busy; another program holds the port: a terminal program, or a "
+                               "desktop modem manager that probes new ports with AT commands. The udev property "
+                               "ID_MM_DEVICE_IGNORE=1 keeps such a manager away, e.g. the line KERNEL==\"" +
+                               kernel_name +
+                               "\", ENV{ID_MM_DEVICE_IGNORE}=\"1\" in /etc/udev/rules.d/99-flashloader.rules (then "
+                               "run: sudo udevadm trigger)"));
 
     port_close();
     EXPECT_FALSE(job.port_open);
@@ -254,7 +260,8 @@ TEST(OpenFailure, DeniedNamesTheGroupThatOwnsTheDevice)
     char text[320];
     platform::describe_open_failure(EACCES, "COM2", path, text, sizeof text);
     EXPECT_EQ(std::string(text), std::string("COM2 (") + path + "): Permission denied; join the group '" + group_name +
-                                     "' that owns the device (usermod -aG " + group_name + " USER) and log in again");
+                                     "' that owns the device (sudo usermod -aG " + group_name +
+                                     " $USER), then log out and in again");
     unlink(path);
 
     char small[16];

@@ -7,14 +7,14 @@ namespace {
 
 constexpr int MAX_PORT = 15;
 
-enum LongOnly : int { OPT_SIMULATE = 1000 };
+enum LongOnly : int { OPT_SIMULATE = 1000, OPT_LIST_PORTS };
 
 const option LONG_OPTIONS[] = {
     {"port", required_argument, nullptr, 'p'}, {"device", required_argument, nullptr, 'd'},
     {"yes", no_argument, nullptr, 'y'},        {"no", no_argument, nullptr, 'n'},
     {"verbose", no_argument, nullptr, 'v'},    {"simulate", no_argument, nullptr, OPT_SIMULATE},
     {"help", no_argument, nullptr, 'h'},       {"version", no_argument, nullptr, 'V'},
-    {nullptr, 0, nullptr, 0},
+    {"list-ports", no_argument, nullptr, OPT_LIST_PORTS}, {nullptr, 0, nullptr, 0},
 };
 
 bool parse_port(const char* text, int& port)
@@ -51,11 +51,12 @@ bool parse_cli_options(int argc, char** argv, CliOptions& options, std::string& 
         case OPT_SIMULATE: options.simulate = true; break;
         case 'h': options.help = true; break;
         case 'V': options.version = true; break;
+        case OPT_LIST_PORTS: options.list_ports = true; break;
         case ':': error = std::string("option '") + argv[optind - 1] + "' needs a value"; return false;
         default: error = std::string("unknown option '") + argv[optind - 1] + "'"; return false;
         }
     }
-    if (options.help || options.version)
+    if (options.help || options.version || options.list_ports)
         return true;
     if (optind < argc)
         options.image = argv[optind++];
@@ -93,6 +94,8 @@ void print_usage(std::FILE* out)
         "  -n, --no          answer No to every question\n"
         "  -v, --verbose     show the debug log on standard error\n"
         "      --simulate    flash a simulated modem with a generated sample image\n"
+        "      --list-ports  list the serial devices and which COM number maps to\n"
+        "                    which device, then exit\n"
         "  -h, --help        show this help\n"
         "  -V, --version     show the version\n"
         "\n"

@@ -22,6 +22,7 @@ struct CliOptions {
     bool simulate = false;
     bool help = false;
     bool version = false;
+    bool list_ports = false;
     std::string image;
 };
 

@@ -10,6 +10,8 @@
 #include "platform/cli/image_file.h"
 #include "platform/cli/simulation.h"
 #include "platform/cli/terminal_window.h"
+#include "platform/posix/open_failures.h"
+#include "platform/posix/port_list.h"
 #include "platform/posix/posix_clock.h"
 #include "platform/posix/posix_serial.h"
 
@@ -60,6 +62,12 @@ int run_job(const CliOptions& options)
     run_main_loop();
     platform::services() = {};
 
+    // Why no port gave a modem, below the job's own final message.
+    std::fflush(stdout);
+    std::string report = no_modem_report(serial.open_record());
+    if (!report.empty())
+        std::fprintf(stderr, "%s", report.c_str());
+
     if (job_succeeded())
         return EXIT_FLASHED;
     bool declined = job.probe_result == PROBE_ABANDON && window.declined_probe_question();
@@ -82,6 +90,10 @@ int main(int argc, char** argv)
     }
     if (options.version) {
         std::printf("%s %s\n", PROGRAM, "4.4");
+        return EXIT_FLASHED;
+    }
+    if (options.list_ports) {
+        std::fputs(port_list_text("/sys", "/dev").c_str(), stdout);
         return EXIT_FLASHED;
     }
     std::signal(SIGPIPE, SIG_IGN);  // a vanished reader fails a write instead

@@ -20,17 +20,6 @@ std::string bar(int percent)
 
 }  // namespace
 
-std::string printable(const char* text, bool keep_line_feeds)
-{
-    std::string shown;
-    for (const char* p = text; *p; ++p) {
-        unsigned char c = static_cast<unsigned char>(*p);
-        bool control = c < 0x20 || c == 0x7F;
-        shown.push_back(control && !(keep_line_feeds && c == '\n') ? '.' : *p);
-    }
-    return shown;
-}
-
 int StatusView::width() const
 {
     winsize size{};

@@ -3,6 +3,8 @@
 // anywhere else.
 #pragma once
 
+#include "platform/posix/terminal_text.h"
+
 #include <cstdio>
 #include <string>
 
@@ -30,8 +32,3 @@ private:
     int printed_percent_ = 0;
     bool block_on_screen_ = false;
 };
-
-// Text from a modem may hold control characters: shown as '.', so nothing a
-// modem sends can move the cursor or change the terminal. Line feeds stay
-// when keep_line_feeds is set.
-std::string printable(const char* text, bool keep_line_feeds);

@@ -5,8 +5,10 @@
 #include "app/main_loop.h"
 #include "app/main_window.h"
 #include "platform/gtk/command_line.h"
+#include "platform/gtk/dialogs.h"
 #include "platform/gtk/gtk_window.h"
 #include "platform/gtk/simulated_modem.h"
+#include "platform/posix/open_failures.h"
 #include "platform/posix/posix_clock.h"
 #include "platform/posix/posix_serial.h"
 
@@ -55,6 +57,7 @@ int main(int argc, char** argv)
     }
     if (!gtk_init_check(&argc, &argv))
         return cannot_start("cannot open the display");
+    gtk_window_set_default_icon_name("flashloader");
 
     SimulatedModem simulator;
     if (line.simulate && !simulator.start(first_com_port(line.port_text), error))
@@ -74,5 +77,14 @@ int main(int argc, char** argv)
 
     start_job(line.port_text.c_str());
     run_main_loop();
+
+    // The job's window is gone; why no port gave a modem follows in a box
+    // of its own (and on standard error, for a log).
+    std::string report = no_modem_report(serial.open_record());
+    if (!report.empty()) {
+        std::fputs(report.c_str(), stderr);
+        run_message_dialog(nullptr, report.c_str(), "Why no modem was found",
+                           platform::mb::OK | platform::mb::ICON_EXCLAMATION);
+    }
     return job_succeeded() ? 0 : EXIT_JOB_FAILED;
 }

@@ -3,6 +3,7 @@
 #include "serial/serial_port.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -82,7 +83,7 @@ tcflag_t csize_of(uint8_t byte_size)
 
 void log_reason(const char* com_name, const char* path, int error)
 {
-    char text[320];
+    char text[1024];
     describe_open_failure(error, com_name, path, text, sizeof text);
     log_line(text);
 }
@@ -95,7 +96,7 @@ void pause_ms(int ms)
 
 }  // namespace
 
-bool serial_device_path(const char* com_name, char* path, size_t path_size)
+bool serial_device_path(const char* com_name, char* path, size_t path_size, bool* mapped)
 {
     if (std::strncmp(com_name, "COM", 3) != 0 || com_name[3] == '\0' || com_name[4] != '\0')
         return false;
@@ -104,9 +105,12 @@ bool serial_device_path(const char* com_name, char* path, size_t path_size)
         return false;
     char variable[32];
     std::snprintf(variable, sizeof variable, "FLASHLOADER_COM%d", n);
-    const char* mapped = std::getenv(variable);
-    int written = mapped && *mapped ? std::snprintf(path, path_size, "%s", mapped)
-                                    : std::snprintf(path, path_size, "/dev/ttyS%d", n - 1);
+    const char* value = std::getenv(variable);
+    bool from_variable = value && *value;
+    if (mapped)
+        *mapped = from_variable;
+    int written = from_variable ? std::snprintf(path, path_size, "%s", value)
+                                : std::snprintf(path, path_size, "/dev/ttyS%d", n - 1);
     return written > 0 && static_cast<size_t>(written) < path_size;
 }
 
@@ -121,13 +125,23 @@ void describe_open_failure(int error, const char* com_name, const char* path, ch
         struct stat info {};
         const group* owner = ::stat(path, &info) == 0 ? getgrgid(info.st_gid) : nullptr;
         if (owner)
-            std::snprintf(rest, room, "; join the group '%s' that owns the device (usermod -aG %s USER) and log in again",
+            std::snprintf(rest, room,
+                          "; join the group '%s' that owns the device (sudo usermod -aG %s $USER), then log out and in "
+                          "again",
                           owner->gr_name, owner->gr_name);
         else
-            std::snprintf(rest, room, "; join the group that owns the device and log in again");
+            std::snprintf(rest, room, "; join the group that owns the device, then log out and in again");
     } else if (error == EBUSY) {
+        // The rule names the device by its kernel name, the link followed.
+        char resolved[PATH_MAX];
+        const char* device = realpath(path, resolved) ? resolved : path;
+        const char* slash = std::strrchr(device, '/');
         std::snprintf(rest, room,
-                      "; another program holds the port (a terminal program, or a desktop modem manager probing new ports)");
+                      "; another program holds the port: a terminal program, or a desktop modem manager that probes "
+                      "new ports with AT commands. The udev property ID_MM_DEVICE_IGNORE=1 keeps such a manager away, "
+                      "e.g. the line KERNEL==\"%s\", ENV{ID_MM_DEVICE_IGNORE}=\"1\" in "
+                      "/etc/udev/rules.d/99-flashloader.rules (then run: sudo udevadm trigger)",
+                      slash ? slash + 1 : device);
     } else if (error == ENOTTY) {
         std::snprintf(rest, room, "; it is not a serial device");
     }
@@ -144,6 +158,13 @@ bool PosixSerial::fail(int error)
     return false;
 }
 
+bool PosixSerial::open_failed(const char* com_name, const char* path, bool mapped, int error)
+{
+    log_reason(com_name, path, error);
+    open_record_.note(com_name, path, mapped, error);
+    return fail(error);
+}
+
 bool PosixSerial::open(const char* com_name)
 {
     // One device at a time: a second open lets go of the first rather than
@@ -151,31 +172,28 @@ bool PosixSerial::open(const char* com_name)
     close();
 
     char path[256];
-    if (!serial_device_path(com_name, path, sizeof path)) {
+    bool mapped = false;
+    if (!serial_device_path(com_name, path, sizeof path, &mapped)) {
         log_reason(com_name, "no device", ENODEV);
         return fail(ENODEV);
     }
     int fd = ::open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        int error = errno;
-        log_reason(com_name, path, error);
-        return fail(error);
-    }
+    if (fd < 0)
+        return open_failed(com_name, path, mapped, errno);
     // The lock comes before any change to the line, so a second opener never
     // disturbs a port in use.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         int error = errno == EWOULDBLOCK ? EBUSY : errno;
         ::close(fd);
-        log_reason(com_name, path, error);
-        return fail(error);
+        return open_failed(com_name, path, mapped, error);
     }
     if (ioctl(fd, TIOCEXCL) != 0) {
         int error = errno;
         ::close(fd);
-        log_reason(com_name, path, error);
-        return fail(error);
+        return open_failed(com_name, path, mapped, error);
     }
     fd_ = fd;
+    open_record_.note(com_name, path, mapped, 0);
     // Errors counted before the open are not this job's.
     have_counts_ = false;
     take_error_flags();
