@@ -8,6 +8,7 @@ packages=(
   srecord
   libgtk-3-dev xvfb xdotool imagemagick
   clang libclang-rt-14-dev
+  dpkg-dev file groff-base desktop-file-utils
 )
 
 # The Windows cross builds and their runs under Wine. Installed without

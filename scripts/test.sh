@@ -31,3 +31,7 @@ ctest --test-dir build/win64 --output-on-failure -j"$(nproc)" --timeout 300
 cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build/win32 -j"$(nproc)" --target flashloader
 ctest --test-dir build/win32 --output-on-failure
+
+# The Debian package built, installed with apt, run and removed; the Windows
+# zip packed from the 32-bit build and listed.
+scripts/package-check.sh
