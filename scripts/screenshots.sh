@@ -71,7 +71,8 @@ publish "$build/tests/gui/streaming.png" window.png
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$scratch/display" 2>"$scratch/xvfb.log" &
 pids+=($!)
 wait_for "Xvfb display" grep -q . "$scratch/display"
-export DISPLAY=":$(cat "$scratch/display")"
+DISPLAY=":$(cat "$scratch/display")"
+export DISPLAY
 
 prompts=$scratch/prompts
 : >"$prompts"
