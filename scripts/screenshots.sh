@@ -26,9 +26,12 @@ fi
 
 scratch=$(mktemp -d)
 pids=()
+# Ends what was started, the latest first: xterm before its display.
 cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+    kill "${pids[i]}" 2>/dev/null || true
+    wait "${pids[i]}" 2>/dev/null || true
+  done
   rm -rf "$scratch"
 }
 trap cleanup EXIT
