@@ -174,6 +174,8 @@ bool PosixSerial::open(const char* com_name)
     char path[256];
     bool mapped = false;
     if (!serial_device_path(com_name, path, sizeof path, &mapped)) {
+        if (mapped)  // the variable names a path too long to open
+            return open_failed(com_name, path, mapped, ENAMETOOLONG);
         log_reason(com_name, "no device", ENODEV);
         return fail(ENODEV);
     }
