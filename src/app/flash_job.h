@@ -74,6 +74,11 @@ struct FlashJob {
     int32_t read_next_line;
     int32_t reply_timeout_s;
     int32_t retry_count;
+    // Sends of the current image line whose answer is still owed besides the
+    // latest one (one per time-out resend), and whether the line's "OK" has
+    // come: a late answer must not be charged to the next line.
+    int32_t answers_owed;
+    int32_t line_acknowledged;
     int32_t image_eof;
     uint8_t addr_high;
     uint16_t addr_low;

@@ -32,7 +32,7 @@ void on_nok()
     // an unknown code) going on waiting.
 }
 
-void on_acknowledged()
+void next_line()
 {
     job.progress_done += job.line_len;
     if (job.image_eof) {
@@ -43,13 +43,44 @@ void on_acknowledged()
     job.job_state = ST_SEND_LINE;
 }
 
+// The modem's answers carry no line number. A line resent after a time-out
+// may still get the late answer to its earlier send as well as the answer to
+// the resend; taking the second one for the next line would shift every later
+// answer by one line, so an error report would be charged to the wrong line
+// and a line never programmed could end in success. The line is therefore
+// left once its "OK" has come and no answer is owed any more, or when the
+// owed answers stay away for a whole line time-out (then they were lost).
+void on_ok()
+{
+    if (job.image_eof || job.answers_owed == 0) {
+        next_line();
+        return;
+    }
+    if (job.line_acknowledged) {
+        job.answers_owed -= 1;
+        log_line("FLASH: Late answer taken");
+        if (job.answers_owed == 0) {
+            next_line();
+            return;
+        }
+    }
+    job.line_acknowledged = 1;
+    job.rx_count = 0;  // wait on for the answer still owed
+}
+
 void on_timeout()
 {
+    if (job.line_acknowledged) {
+        log_line("FLASH: Late answer lost");
+        next_line();
+        return;
+    }
     if (job.retry_count > RESEND_LIMIT) {
         job.job_state = ST_NOT_RESPONDING;
         return;
     }
     job.retry_count += 1;
+    job.answers_owed += 1;
     job.read_next_line = 0;
     job.job_state = ST_SEND_LINE;
     log_line("FLASH: Timeout Resend");
@@ -122,7 +153,7 @@ void step_await_ack()
     if (result == WAIT_MATCHED && std::strstr(job.rx_buf, "NOK"))
         on_nok();
     else if (result == WAIT_MATCHED)
-        on_acknowledged();
+        on_ok();
     else
         on_timeout();
 }

@@ -48,6 +48,8 @@ void note_address(int line_chars)
 bool read_next_line()
 {
     job.retry_count = 0;
+    job.answers_owed = 0;
+    job.line_acknowledged = 0;
     int line_number = job.lines_sent++;
     if (line_number % REFRESH_EVERY_LINES == REFRESH_AT_LINE)
         show_programming_status();

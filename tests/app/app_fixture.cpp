@@ -120,6 +120,10 @@ void AppTest::serve(const ModemScript& s)
         }
         uint32_t delay = erase_pending_ ? script.erase_ms : 0;
         erase_pending_ = false;
+        if (!script.image_answer_delays.empty()) {
+            delay += script.image_answer_delays.front();
+            script.image_answer_delays.pop_front();
+        }
         if (!answer.empty())
             d.modem.feed(answer, delay);
     };

@@ -40,6 +40,9 @@ struct ModemScript {
     // Answers to successive image records; once used up, every record gets
     // "OK\r\n".
     std::deque<std::string> image_answers;
+    // How late each of those answers comes after its record, in turn; once
+    // used up, answers come at once.
+    std::deque<uint32_t> image_answer_delays;
 };
 
 class AppTest : public ::testing::Test {

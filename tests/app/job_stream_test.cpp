@@ -22,10 +22,12 @@ class JobStream : public AppTest {
 protected:
     // Streams `image` from ST_OPEN_IMAGE with the modem answering the image
     // records in turn; stops at ST_TEARDOWN. Returns the ticks of the writes.
-    std::vector<uint32_t> stream(const std::string& image, std::deque<std::string> answers)
+    std::vector<uint32_t> stream(const std::string& image, std::deque<std::string> answers,
+                                 std::deque<uint32_t> answer_delays = {})
     {
         apptest::ModemScript s;
         s.image_answers = std::move(answers);
+        s.image_answer_delays = std::move(answer_delays);
         serve(s);
         std::vector<uint32_t> write_ticks;
         auto answer = d.modem.on_write;
@@ -132,6 +134,49 @@ TEST_F(JobStream, ErrorAnswersThatTheJobRecoversFrom)
         expected.insert(expected.end(), {END + "\r", "\r"});
         EXPECT_EQ(image_writes(), expected);
         EXPECT_EQ(d.debug.count("FLASH: Timeout Resend"), c.timeout_resends);
+        expect_success(true);
+    }
+}
+
+// The modem's answers carry no line number: an answer that comes after the
+// line time-out, followed by the answer to the resend, must not acknowledge
+// the next line, or every later answer (an error report too) lands one line
+// late and a record that was refused ends up counted as programmed.
+TEST_F(JobStream, LateAnswersAreNotChargedToTheNextLine)
+{
+    const std::string DATA2 = hex_record(0x0040, 0, std::vector<uint8_t>(32, 0xA5));
+    struct Case {
+        const char* name;
+        std::deque<std::string> answers;  // to the records as sent, in turn
+        std::deque<uint32_t> delays;      // ms after each record
+        Strings writes;
+        int late_taken;
+        int late_lost;
+    } cases[] = {
+        {"late OK, then the resend's OK, then NOK3 on the next line",
+         {"OK\r\n", "OK\r\n", "OK\r\n", "NOK3\r\n"}, {0, 1200, 300},
+         {HEADER, DATA, DATA, DATA2, DATA2, END}, 1, 0},
+        {"late NOK3, then the answers to both resends",
+         {"OK\r\n", "NOK3\r\n", "OK\r\n", "OK\r\n"}, {0, 1200, 300, 200},
+         {HEADER, DATA, DATA, DATA, DATA2, END}, 1, 0},
+        {"the first send lost, the resend answered",
+         {"OK\r\n", SILENCE, "OK\r\n"}, {},
+         {HEADER, DATA, DATA, DATA2, END}, 0, 1},
+        {"two time-outs, both late answers come",
+         {"OK\r\n", "OK\r\n", "OK\r\n", "OK\r\n", "NOK2\r\n"}, {0, 2200, 1300, 400},
+         {HEADER, DATA, DATA, DATA, DATA2, DATA2, END}, 2, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fresh();
+        stream(HEADER + "\n" + DATA + "\n" + DATA2 + "\n" + END + "\n", c.answers, c.delays);
+        Strings expected;
+        for (const auto& w : c.writes)
+            expected.push_back(w + "\r");
+        expected.push_back("\r");
+        EXPECT_EQ(image_writes(), expected);
+        EXPECT_EQ(d.debug.count("FLASH: Late answer taken"), c.late_taken);
+        EXPECT_EQ(d.debug.count("FLASH: Late answer lost"), c.late_lost);
         expect_success(true);
     }
 }

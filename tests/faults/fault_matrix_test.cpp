@@ -88,6 +88,13 @@ const std::vector<Cell> CELLS = {
      "[Solid CommError] Failed to write line to Modem", false},
     {"late answer then nok3 on the next line", {}, {"--fault", "late@line=20", "--fault", "nok3@line=21"}, {},
      SUCCESS, DONE, true},
+    // The late answer to line 20 and the answer to its resend both come;
+    // taken one line late, the NOK3 would fall on the wrong record and leave
+    // a record unprogrammed under a reported success.
+    {"late answers then nok3 two lines on", {},
+     {"--fault", "late:1200@line=20", "--fault", "late:300@line=21", "--fault", "late:600@line=22", "--fault",
+      "nok3@line=22"},
+     {}, SUCCESS, DONE, true},
     {"late answer then nok1 on the next line", {}, {"--fault", "late@line=20", "--fault", "nok1@line=21"}, {},
      SUCCESS, DONE, true},
     {"restart Z silent", {}, {"--fault", "nok4@line=20", "--fault", "silent@cmd=Z"}, {"--yes"}, SUCCESS, DONE, true},
