@@ -104,6 +104,14 @@ bool has(const std::string& text, const std::string& part)
     return text.find(part) != std::string::npos;
 }
 
+int count(const std::string& text, const std::string& part)
+{
+    int n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
+        ++n;
+    return n;
+}
+
 TEST_F(FlashJob, FullLoadProbesDownDownloadsTheLoaderAndProgramsTheImage)
 {
     make_files();
@@ -179,6 +187,23 @@ TEST_F(FlashJob, ANok4WithARestartAcceptedStillProgramsTheWholeImage)
     EXPECT_TRUE(has(modem_log(), "<< Z")) << modem_log();
     EXPECT_TRUE(has(run.out, "Programming Successfully Completed.\n")) << run.out;
     EXPECT_EQ(modem_verdict(), 0) << modem_log();
+}
+
+// Unattended, a chip that fails every time must not be restarted forever.
+TEST_F(FlashJob, YesRestartsAFailingChipThreeTimesThenGivesUp)
+{
+    make_files();
+    std::string device = start_modem({"--fault", "nok4@line=p1"});
+    CliRun run = run_cli({"--yes", "-d", device, "image.hex"});
+
+    const std::string question = "[You May Have Cooked the Flash Chip!] Chip Failed to Program Properly\n"
+                                 "Would you like to Retry. [Y/n] ";
+    EXPECT_EQ(run.status, 1) << run.out << run.log;
+    EXPECT_EQ(count(run.out, question + "y (--yes)\n"), 3) << run.out;
+    EXPECT_EQ(count(run.out, question + "n (--yes gives up after 3 restarts)\n"), 1) << run.out;
+    EXPECT_TRUE(has(run.out, "Abandon Chip!!")) << run.out;
+    EXPECT_EQ(count(modem_log(), "<< Z"), 3) << modem_log();
+    EXPECT_EQ(modem_verdict(), 1);
 }
 
 TEST_F(FlashJob, CtrlCWhileStreamingAsksThenReleasesTheModem)

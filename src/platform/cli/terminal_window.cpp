@@ -23,6 +23,10 @@ std::string lower_trimmed(const std::string& text)
     return word;
 }
 
+// --yes restarts a failed erase or programming this often, then answers No:
+// a chip that keeps failing needs a person, not an endless loop.
+constexpr int MAX_UNATTENDED_RESTARTS = 3;
+
 int poll_timeout(uint32_t max_ms)
 {
     return max_ms > INT_MAX ? INT_MAX : static_cast<int>(max_ms);
@@ -40,7 +44,10 @@ int TerminalWindow::message_box(const char* text, const char* caption, unsigned 
         std::fflush(config_.out);
         return platform::mb::ANSWER_OK;
     }
-    int answer = ask(text, caption, flags);
+    // The core asks to restart the erase only while it awaits an answer to
+    // an image line; a close question then is the user's own.
+    bool restart_question = !answering_close && job.job_state == ST_AWAIT_ACK;
+    int answer = ask(text, caption, flags, restart_question);
     bool yes = answer == platform::mb::ANSWER_YES;
     if (answering_close && yes)
         closed_by_user_ = true;
@@ -51,16 +58,20 @@ int TerminalWindow::message_box(const char* text, const char* caption, unsigned 
 
 // A question shows its default button as the capital letter. Without a
 // terminal to ask (and without --yes or --no) the default button answers.
-int TerminalWindow::ask(const char* text, const char* caption, unsigned flags)
+int TerminalWindow::ask(const char* text, const char* caption, unsigned flags, bool restart_question)
 {
     bool default_yes = !(flags & platform::mb::DEFBUTTON2);
     std::fprintf(config_.out, "[%s] %s %s ", printable(caption, false).c_str(), printable(text, true).c_str(),
                  default_yes ? "[Y/n]" : "[y/N]");
     bool yes = default_yes;
-    const char* how = "(default)";
+    std::string how = "(default)";
     if (config_.answers != AnswerMode::Ask) {
         yes = config_.answers == AnswerMode::Yes;
         how = yes ? "(--yes)" : "(--no)";
+        if (yes && restart_question && ++restarts_answered_yes_ > MAX_UNATTENDED_RESTARTS) {
+            yes = false;
+            how = "(--yes gives up after " + std::to_string(MAX_UNATTENDED_RESTARTS) + " restarts)";
+        }
     } else if (config_.in_is_terminal) {
         for (;;) {
             std::fflush(config_.out);
@@ -76,14 +87,14 @@ int TerminalWindow::ask(const char* text, const char* caption, unsigned flags)
             std::string word = lower_trimmed(line);
             if (word.empty() || word == "y" || word == "yes" || word == "n" || word == "no") {
                 yes = word.empty() ? default_yes : word[0] == 'y';
-                how = nullptr;
+                how.clear();
                 break;
             }
             std::fprintf(config_.out, "Please answer y or n %s ", default_yes ? "[Y/n]" : "[y/N]");
         }
     }
-    if (how)
-        std::fprintf(config_.out, "%s %s\n", yes ? "y" : "n", how);
+    if (!how.empty())
+        std::fprintf(config_.out, "%s %s\n", yes ? "y" : "n", how.c_str());
     std::fflush(config_.out);
     return yes ? platform::mb::ANSWER_YES : platform::mb::ANSWER_NO;
 }

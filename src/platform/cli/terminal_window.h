@@ -49,7 +49,7 @@ public:
 private:
     enum class Input { Line, End, Interrupted };
     Input read_line(std::string& line);
-    int ask(const char* text, const char* caption, unsigned flags);
+    int ask(const char* text, const char* caption, unsigned flags, bool restart_question);
     bool take_image(const std::string& name, platform::OpenFileRequest& request);
 
     TerminalConfig config_;
@@ -59,4 +59,5 @@ private:
     bool file_choice_cancelled_ = false;
     bool declined_probe_question_ = false;
     bool closed_by_user_ = false;
+    int restarts_answered_yes_ = 0;  // by --yes, which stops after a few
 };
