@@ -99,4 +99,15 @@ TEST_F(PortsEndToEnd, APortHeldByAnotherProgramSaysWhatHoldsItAndHowToKeepItAway
     ::close(slave);
 }
 
+TEST_F(PortsEndToEnd, SimulateMapsItsModemToCom1AndLeavesNothingBehind)
+{
+    std::string scratch = dir_ + "/tmp";
+    fs::create_directory(scratch);
+    Outcome job = run({FLASHLOADER_CLI_PATH, "--simulate", "-y"}, {"TMPDIR=" + scratch});
+    EXPECT_EQ(job.status, 0) << job.out << job.err;
+    EXPECT_TRUE(has(job.out, "Trying Comm 1 \n")) << job.out;
+    EXPECT_TRUE(has(job.out, "Simulated modem: its flash holds the image.\n")) << job.out;
+    EXPECT_TRUE(fs::is_empty(scratch)) << "the sample files are left behind";
+}
+
 }  // namespace

@@ -115,7 +115,7 @@ int main(int argc, char** argv)
             return usage_error(error);
     }
     if (!options.device.empty()) {
-        setenv("FLASHLOADER_COM1", options.device.c_str(), 1);
+        platform::map_com_port(1, options.device.c_str());
         options.port = 1;
     }
 

@@ -21,10 +21,8 @@ public:
     bool finish();
 
 private:
-    void stop_child();
     void clean_up();
 
-    bool verbose_ = false;
     std::string directory_;
     std::string image_;
     std::string device_;

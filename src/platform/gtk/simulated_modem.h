@@ -23,13 +23,9 @@ public:
     void stop();
 
 private:
-    bool make_samples(std::string& error);
     bool start_server(int com_port, std::string& error);
-    void remove_scratch();
 
-    std::string modemsim_;
     std::string dir_;
-    std::string link_;
     pid_t pid_ = -1;
     int out_fd_ = -1;
 };

@@ -88,6 +88,12 @@ void log_reason(const char* com_name, const char* path, int error)
     log_line(text);
 }
 
+// The variable that maps COM<n>: "FLASHLOADER_COM<n>".
+void com_variable(int n, char (&name)[32])
+{
+    std::snprintf(name, sizeof name, "FLASHLOADER_COM%d", n);
+}
+
 // Sleep without a clock object: the backend waits in real time.
 void pause_ms(int ms)
 {
@@ -104,7 +110,7 @@ bool serial_device_path(const char* com_name, char* path, size_t path_size, bool
     if (n < 1 || n > MAX_PORT)
         return false;
     char variable[32];
-    std::snprintf(variable, sizeof variable, "FLASHLOADER_COM%d", n);
+    com_variable(n, variable);
     const char* value = std::getenv(variable);
     bool from_variable = value && *value;
     if (mapped)
@@ -112,6 +118,13 @@ bool serial_device_path(const char* com_name, char* path, size_t path_size, bool
     int written = from_variable ? std::snprintf(path, path_size, "%s", value)
                                 : std::snprintf(path, path_size, "/dev/ttyS%d", n - 1);
     return written > 0 && static_cast<size_t>(written) < path_size;
+}
+
+void map_com_port(int n, const char* device)
+{
+    char variable[32];
+    com_variable(n, variable);
+    setenv(variable, device, 1);
 }
 
 void describe_open_failure(int error, const char* com_name, const char* path, char* text, size_t text_size)

@@ -15,6 +15,9 @@ namespace platform {
 // `mapped`, when given, tells whether the variable named the device.
 bool serial_device_path(const char* com_name, char* path, size_t path_size, bool* mapped = nullptr);
 
+// COM<n> is `device` from now on: sets FLASHLOADER_COM<n>.
+void map_com_port(int n, const char* device);
+
 // Why an open failed, for the debug channel and the user: the errno text,
 // and for a denied, busy or non-serial device what the user can do about it.
 void describe_open_failure(int error, const char* com_name, const char* path, char* text, size_t text_size);
