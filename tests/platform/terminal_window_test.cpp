@@ -295,6 +295,16 @@ TEST(StatusDisplay, PlainOutputPrintsOnlyWhatChanged)
     EXPECT_EQ(screen.text(), "Programming the Flash\n<1%>  Complete.\n<12%>  Complete.\nProgress 12%\nProgress 100%\n");
 }
 
+TEST(StatusDisplay, ACaptionIsPrintedOnlyWhenItChanges)
+{
+    Screen screen;
+    StatusView view(screen.file, false);
+    view.show_caption("Flash Loader Ver:4.4");
+    view.show_caption("Flash Loader Ver:4.4");
+    view.show_caption("Flash - modem.hex");
+    EXPECT_EQ(screen.text(), "Flash Loader Ver:4.4\nFlash - modem.hex\n");
+}
+
 TEST(StatusDisplay, ATerminalBlockIsRedrawnInPlaceAndCutToTheWidth)
 {
     Screen screen;

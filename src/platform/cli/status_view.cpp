@@ -45,8 +45,13 @@ void StatusView::show_progress(int percent)
 
 void StatusView::show_caption(const char* caption)
 {
+    // The core may set the same caption again; a title is printed once.
+    std::string shown = printable(caption, false);
+    if (shown == caption_)
+        return;
+    caption_ = shown;
     release();
-    std::fprintf(out_, "%s\n", printable(caption, false).c_str());
+    std::fprintf(out_, "%s\n", shown.c_str());
     std::fflush(out_);
 }
 

@@ -28,6 +28,7 @@ private:
     bool redraw_;
     std::string lines_[2];
     std::string printed_[2];
+    std::string caption_;
     int percent_ = 0;
     int printed_percent_ = 0;
     bool block_on_screen_ = false;
