@@ -106,6 +106,16 @@ void E2eProcess::send_signal(int signal)
         kill(pid_, signal);
 }
 
+bool E2eProcess::running() const
+{
+    if (pid_ <= 0)
+        return false;
+    siginfo_t info{};
+    if (waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) != 0)
+        return false;
+    return info.si_pid == 0;
+}
+
 int E2eProcess::wait_exit(uint32_t limit_ms)
 {
     if (pid_ <= 0)

@@ -27,6 +27,9 @@ public:
     // The first line of output, waiting up to limit_ms for it.
     std::string first_line(uint32_t limit_ms);
     void send_signal(int signal);
+    // Still running (an ended child is not reaped, so wait_exit still gets
+    // its status).
+    bool running() const;
     // The exit status once it has ended within limit_ms, collecting its
     // output; -1 when it had to be killed or died by a signal.
     int wait_exit(uint32_t limit_ms);

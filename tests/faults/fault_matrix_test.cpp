@@ -171,7 +171,9 @@ Result run_cell(const Cell& cell)
         r.status = flasher.wait_exit(JOB_LIMIT_MS);
         r.out = flasher.output();
     }
-    r.modem_alive = fs::exists(device);
+    // Once the simulator has ended, its pty number may already serve another
+    // test's simulator: only a running simulator's line is checked.
+    r.modem_alive = sim.running() && fs::exists(device);
     r.second_open = r.modem_alive && opens_exclusively(device);
     sim.send_signal(SIGTERM);
     r.verdict = sim.wait_exit(SIM_LIMIT_MS);
